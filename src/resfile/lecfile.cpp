@@ -1,0 +1,242 @@
+// LEC file loading and the costume index.
+//
+// A LEC file is a tree of blocks. Each block opens with an 8-byte header:
+//
+//   +0  4  tag, four ASCII characters
+//   +4  4  size of the whole block, header included, unsigned big-endian
+//
+// and the next block at the same level starts at start + size. On disk
+// every byte is XORed with 0xA7. After unmasking, the file reads:
+//
+//   0      "LECF" and its size (the size is not used)
+//   8      "LOFF" and its size (not used either)
+//   16     room count N, one byte
+//   17     N room entries of 5 bytes, stepped over
+//   17+5N  N "LFLF" blocks, one per room, back to back
+//
+// An LFLF block holds a "ROOM" block first, then the room's other blocks;
+// every "COST" block directly inside LFLF (after ROOM) is a costume. The
+// room's palette is the first block directly inside ROOM that is either a
+// "CLUT" block or a "PALS" block with an "APAL" block at its offset 16 + S,
+// S being the big-endian value at its offset 20 (PALS holds a WRAP block
+// whose first child is an offset table of size S, the APAL follows it).
+//
+// Nothing in the file is trusted to stay inside the buffer: every header is
+// checked to lie wholly inside the file and to have a size of at least 8
+// (a smaller one would stand still or walk backwards), and a bad one is
+// reported with the message of the level where it is met.
+#include "resfile/lecfile.h"
+
+#include <allegro.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/fatal.h"
+
+uint8_t *lec_buffer = nullptr;
+size_t lec_buffer_size = 0;
+CostumeIndex lec_index;
+
+namespace {
+
+constexpr size_t kInitialIndexCapacity = 1024;
+constexpr size_t kRoomCountOffset = 16;
+constexpr size_t kFirstRoomEntry = 17;
+constexpr size_t kRoomEntrySize = 5;
+// PALS: +16 header of the block that precedes APAL, +20 its size S.
+constexpr size_t kPalsInnerOffset = 16;
+constexpr size_t kPalsInnerSizeOffset = 20;
+
+constexpr const char *kMsgCannotOpen = "Cannot open LEC file\n";
+constexpr const char *kMsgNoMemory = "Not enough memory\n";
+constexpr const char *kMsgNotLec = "This is not a valid LEC file\n";
+constexpr const char *kMsgBadLoff = "The file has an invalid LOFF block\n";
+constexpr const char *kMsgBadLflf = "The file has an invalid LFLF block\n";
+constexpr const char *kMsgBadRoom = "The file has an invalid ROOM block\n";
+
+// Reads the header at pos when it lies wholly inside the file and its size
+// can step forward (at least its own 8 bytes).
+bool read_header(const ByteView &file, size_t pos, BlockHeader &out) {
+    if (!file.has(pos, kBlockHeaderSize)) return false;
+    std::memcpy(out.tag, file.data + pos, 4);
+    out.size = file.be32_at(pos + 4);
+    return out.size >= kBlockHeaderSize;
+}
+
+bool tag_equals(const BlockHeader &h, const char tag[4]) { return std::memcmp(h.tag, tag, 4) == 0; }
+
+// The palette block of the ROOM block at room, whose size is room_size.
+// kNoBlock when the room has none. False on a malformed block inside ROOM.
+bool find_room_palette(const ByteView &file, size_t room, uint32_t room_size,
+                       BlockLocation &palette) {
+    palette = kNoBlock;
+    size_t candidate = room + kBlockHeaderSize;
+    while (candidate - room < room_size) {
+        BlockHeader h;
+        if (!read_header(file, candidate, h)) return false;
+        if (tag_equals(h, "CLUT")) {
+            palette = candidate;
+            return true;
+        }
+        if (tag_equals(h, "PALS")) {
+            // A PALS block too short for S, or whose APAL tag would lie
+            // past the file's end, is a PALS block without its APAL block.
+            uint32_t inner_size;
+            if (file.be32(candidate + kPalsInnerSizeOffset, inner_size)) {
+                size_t apal = candidate + kPalsInnerOffset + inner_size;
+                if (file.tag_is(apal, "APAL")) {
+                    palette = apal;
+                    return true;
+                }
+            }
+        }
+        candidate += h.size;
+    }
+    return true;
+}
+
+void add_costume(BlockLocation costume, BlockLocation palette) {
+    CostumeIndex &index = lec_index;
+    if (static_cast<size_t>(index.count) == index.entries.size()) index.entries.resize(index.entries.size() * 2);
+    index.entries[index.count] = CostumeEntry{costume, palette};
+    ++index.count;
+}
+
+}  // namespace
+
+void unmask_buffer(uint8_t *data, size_t size) {
+    // Eight bytes at a time; memcpy keeps the loads and stores legal at any
+    // alignment and compiles to plain moves.
+    constexpr uint64_t mask8 = 0xA7A7A7A7A7A7A7A7ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        word ^= mask8;
+        std::memcpy(data + i, &word, 8);
+    }
+    for (; i < size; ++i) data[i] ^= kLecMask;
+}
+
+void release_lec_file() {
+    std::free(lec_buffer);
+    lec_buffer = nullptr;
+    lec_buffer_size = 0;
+    lec_index.entries.assign(kInitialIndexCapacity, CostumeEntry{});
+    lec_index.count = 0;
+}
+
+bool index_lec_buffer() {
+    lec_index.entries.assign(kInitialIndexCapacity, CostumeEntry{});
+    lec_index.count = 0;
+    const ByteView file = lec_view();
+
+    // The checks run in this order and the first that fails is reported.
+    if (!file.tag_is(0, "LECF")) {
+        fatal_error(kMsgNotLec);
+        return false;
+    }
+    if (!file.tag_is(8, "LOFF") || !file.has(kRoomCountOffset, 1)) {
+        fatal_error(kMsgBadLoff);
+        return false;
+    }
+    const unsigned room_count = file.u8_at(kRoomCountOffset);
+    // The first LFLF follows the last room entry directly; the LOFF size
+    // is not consulted. Room entries that run past the end are LOFF's fault.
+    size_t lflf = kFirstRoomEntry + kRoomEntrySize * room_count;
+    if (lflf > file.size) {
+        fatal_error(kMsgBadLoff);
+        return false;
+    }
+
+    for (unsigned room = 0; room < room_count; ++room) {
+        BlockHeader lflf_header;
+        if (!read_header(file, lflf, lflf_header) || !tag_equals(lflf_header, "LFLF")) {
+            fatal_error(kMsgBadLflf);
+            return false;
+        }
+        const size_t room_block = lflf + kBlockHeaderSize;
+        BlockHeader room_header;
+        if (!read_header(file, room_block, room_header) || !tag_equals(room_header, "ROOM")) {
+            fatal_error(kMsgBadRoom);
+            return false;
+        }
+        BlockLocation palette;
+        if (!find_room_palette(file, room_block, room_header.size, palette)) {
+            fatal_error(kMsgBadRoom);
+            return false;
+        }
+        // Costume scan: the blocks directly inside LFLF after ROOM.
+        size_t candidate = room_block + room_header.size;
+        while (candidate - lflf < lflf_header.size) {
+            BlockHeader h;
+            if (!read_header(file, candidate, h)) {
+                fatal_error(kMsgBadLflf);
+                return false;
+            }
+            if (tag_equals(h, "COST")) add_costume(candidate, palette);
+            candidate += h.size;
+        }
+        lflf += lflf_header.size;
+    }
+    return true;
+}
+
+bool load_lec_buffer(uint8_t *data, size_t size) {
+    release_lec_file();
+    lec_buffer = data;
+    lec_buffer_size = size;
+    unmask_buffer(lec_buffer, lec_buffer_size);
+    if (!index_lec_buffer()) {
+        release_lec_file();
+        return false;
+    }
+    return true;
+}
+
+bool load_lec_file(const char *path) {
+    release_lec_file();
+    PACKFILE *f = pack_fopen(path, "rb");
+    if (!f) {
+        fatal_error(kMsgCannotOpen);
+        return false;
+    }
+    const uint64_t size64 = file_size_ex(path);
+    // An empty file cannot be a LEC file; malloc(0) might give none and the
+    // file would be reported as a lack of memory.
+    if (size64 == 0) {
+        pack_fclose(f);
+        fatal_error(kMsgNotLec);
+        return false;
+    }
+    if (size64 > SIZE_MAX) {
+        pack_fclose(f);
+        fatal_error(kMsgNoMemory);
+        return false;
+    }
+    const size_t size = static_cast<size_t>(size64);
+    auto *data = static_cast<uint8_t *>(std::malloc(size));
+    if (!data) {
+        pack_fclose(f);
+        fatal_error(kMsgNoMemory);
+        return false;
+    }
+    // pack_fread takes a long count; read in pieces that fit it.
+    size_t got = 0;
+    while (got < size) {
+        const size_t want = size - got < (size_t{1} << 30) ? size - got : (size_t{1} << 30);
+        const long n = pack_fread(data + got, static_cast<long>(want), f);
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    pack_fclose(f);
+    // A short read (a directory, a file cut while being read) is a file that
+    // could not be read.
+    if (got != size) {
+        std::free(data);
+        fatal_error(kMsgCannotOpen);
+        return false;
+    }
+    return load_lec_buffer(data, size);
+}

@@ -1,0 +1,125 @@
+// Export of decoded images as PCX files in the current directory.
+//
+// A slot is written as "c%d_t%d_i%d.pcx": costume number (its place in the
+// index), table, slot. The library's PCX writer gets the slot's bitmap as
+// it stands; at 15 to 32 bits per pixel that is a 24-bit, three-plane PCX.
+//
+// No good file is lost: each file is written under a temporary name in the
+// same directory and renamed over the final name only once every step of
+// writing it succeeded; otherwise the temporary file is removed and an
+// existing file of the final name stays as it was. Every key gives one
+// alert after the last file, and it tells the truth about failures.
+#include <allegro.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "costume/costume.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+void library_alert(const char *line1, const char *line2, const char *line3) {
+    alert(line1, line2, line3, "OK", nullptr, 0, 0);
+}
+
+AlertSink current_alert = library_alert;
+
+// Files get the permissions a plain create would give them, not mkstemp's
+// owner-only ones.
+mode_t creation_mode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes bmp to path through a temporary file beside it.
+bool write_pcx_whole(const char *path, BITMAP *bmp) {
+    char temp[1100];
+    std::snprintf(temp, sizeof temp, ".%s.XXXXXX", path);
+    const int fd = mkstemp(temp);
+    if (fd < 0) return false;
+    const bool chmod_ok = fchmod(fd, creation_mode()) == 0;
+    close(fd);
+    // The name is ours now (mkstemp made it); the library writes it anew.
+    PACKFILE *f = chmod_ok ? pack_fopen(temp, F_WRITE) : nullptr;
+    if (!f) {
+        unlink(temp);
+        return false;
+    }
+    // save_pcx would drop the result of the last flush on close; writing
+    // through our own file lets every step be examined.
+    bool ok = save_pcx_pf(f, bmp, nullptr) == 0;
+    ok = pack_ferror(f) == 0 && ok;
+    ok = pack_fclose(f) == 0 && ok;
+    if (ok) ok = std::rename(temp, path) == 0;
+    if (!ok) unlink(temp);
+    return ok;
+}
+
+}  // namespace
+
+void set_alert_sink(AlertSink sink) { current_alert = sink ? sink : library_alert; }
+
+namespace {
+using SlotName = char[1024];
+void slot_file_name(int table, int slot, SlotName &name) {
+    std::snprintf(name, sizeof name, "c%d_t%d_i%d.pcx", selection.costume_index, table, slot);
+}
+}  // namespace
+
+bool save_slot(int table, int slot) {
+    SlotName name;
+    slot_file_name(table, slot, name);
+    return write_pcx_whole(name, costume.tables[table].slots[slot].bitmap);
+}
+
+void save_image() {
+    // image_index names a valid slot whenever an image is shown.
+    if (save_slot(selection.table_index, selection.image_index)) {
+        current_alert(nullptr, "Image saved", nullptr);
+        return;
+    }
+    SlotName name;
+    slot_file_name(selection.table_index, selection.image_index, name);
+    current_alert(nullptr, "Image not saved", name);
+}
+
+namespace {
+
+// Saves the valid slots of one table; counts the attempts and failures.
+void save_table_slots(int table, int &tried, int &failed) {
+    const CostumeTable &t = costume.tables[table];
+    for (int i = 0; i < t.image_count; ++i) {
+        if (!t.slots[i].valid) continue;
+        ++tried;
+        if (!save_slot(table, i)) ++failed;
+    }
+}
+
+void confirm_walk(const char *saved, const char *not_saved, int tried, int failed) {
+    if (failed == 0) {
+        current_alert(nullptr, saved, nullptr);
+        return;
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "%d of %d images not saved", failed, tried);
+    current_alert(nullptr, not_saved, line);
+}
+
+}  // namespace
+
+void save_table() {
+    int tried = 0, failed = 0;
+    save_table_slots(selection.table_index, tried, failed);
+    confirm_walk("Table saved", "Table not saved", tried, failed);
+}
+
+void save_costume() {
+    int tried = 0, failed = 0;
+    // Table 15 never holds an image.
+    for (int t = 0; t < kTableCount - 1; ++t) save_table_slots(t, tried, failed);
+    confirm_walk("Costume saved", "Costume not saved", tried, failed);
+}
