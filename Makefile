@@ -13,7 +13,7 @@ deps-test:
 	@scripts/install-deps.sh test
 
 build: deps-run
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DVESTREL_BENCH=OFF >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
