@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "costume/costume.h"
 #include "viewer/viewer.h"
@@ -35,10 +36,17 @@ mode_t creation_mode() {
     return 0666 & ~mask;
 }
 
-// Writes bmp to path through a temporary file beside it.
+}  // namespace
+
+// Writes bmp to path through a temporary file beside it: ".NAME.XXXXXX" in
+// the directory of path, so that the rename stays within one directory.
 bool write_pcx_whole(const char *path, BITMAP *bmp) {
-    char temp[1100];
-    std::snprintf(temp, sizeof temp, ".%s.XXXXXX", path);
+    const char *slash = std::strrchr(path, '/');
+    const int dir_length = slash ? int(slash - path + 1) : 0;
+    char temp[4200];
+    if (std::snprintf(temp, sizeof temp, "%.*s.%s.XXXXXX", dir_length, path, path + dir_length) >=
+        int(sizeof temp))
+        return false;
     const int fd = mkstemp(temp);
     if (fd < 0) return false;
     const bool chmod_ok = fchmod(fd, creation_mode()) == 0;
@@ -58,8 +66,6 @@ bool write_pcx_whole(const char *path, BITMAP *bmp) {
     if (!ok) unlink(temp);
     return ok;
 }
-
-}  // namespace
 
 void set_alert_sink(AlertSink sink) { current_alert = sink ? sink : library_alert; }
 

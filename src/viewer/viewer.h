@@ -77,6 +77,9 @@ constexpr int kWindowHeight = 480;
 // whole or not at all: a failure leaves any existing file of that name as
 // it was. True when the file was written.
 bool save_slot(int table, int slot);
+// The writing under save_slot, for any path (a directory part included):
+// bmp as a PCX file, whole or not at all. True when the file was written.
+bool write_pcx_whole(const char *path, BITMAP *bmp);
 void save_image();
 void save_table();
 void save_costume();
