@@ -121,7 +121,11 @@ Bytes costume(const CostumeSpec &spec) {
     const uint16_t base = spec.dott ? 8 : 2;
     Bytes b(layout.table_offsets_at + 32);
     put_tag(b, 0, "COST");
-    if (spec.dott) put_tag(b, 8, "\0\0CO");
+    // DOTT: four skipped bytes at 8, then the "CO" marker at 12 and 13.
+    if (spec.dott) {
+        b[12] = 'C';
+        b[13] = 'O';
+    }
     b[layout.data_start + 1] = uint8_t((spec.colors == 32 ? 1 : 0) | (spec.format_extra & 0xFE));
     std::memcpy(b.data() + layout.data_start + 2, spec.color_map.data(), size_t(spec.colors));
     for (size_t t = 0; t < 16; ++t) {
