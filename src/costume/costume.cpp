@@ -145,10 +145,18 @@ inline void store(BITMAP *bmp, int x, int y, uint32_t value) {
 // Paints the run-length data from pos (inside the file) into bmp, which is
 // width x height and already cleared. colors[c] is the pixel value of
 // colour-map index c. Every step consumes at least one byte of input.
+//
+// A run whose length byte is 0 paints nothing. No encoder writes such runs,
+// but a stream of them would keep an image reading to the end of the file,
+// and every slot of a costume can point at the same record: a few MiB of
+// them stalled a decode for seconds. So an image takes at most as many
+// empty runs as it has pixels and ends at the next one, which bounds the
+// work of a decode by the pixels of its bitmaps.
 template <int Bytes>
 void paint_runs(const ByteView &file, size_t pos, BITMAP *bmp, int width, int height, int shift,
                 uint8_t length_mask, const uint32_t *colors) {
     int x = 0, y = 0;
+    uint64_t empty_runs_left = uint64_t(width) * uint64_t(height);
     while (x < width && pos < file.size) {
         const uint8_t run = file.data[pos++];
         const uint32_t value = colors[run >> shift];
@@ -156,6 +164,11 @@ void paint_runs(const ByteView &file, size_t pos, BITMAP *bmp, int width, int he
         if (length == 0) {
             if (pos >= file.size) break;
             length = file.data[pos++];
+            if (length == 0) {
+                if (empty_runs_left == 0) break;
+                --empty_runs_left;
+                continue;
+            }
         }
         while (length > 0 && x < width) {
             const unsigned span = std::min<unsigned>(length, unsigned(height - y));
