@@ -5,9 +5,9 @@
 #   install-deps.sh test   build and run every test, fuzz and benchmark
 set -euo pipefail
 
-run_pkgs=(g++ cmake make pkg-config liballegro4-dev x11-utils)
+run_pkgs=(g++ cmake make pkg-config liballegro4-dev libpng-dev x11-utils)
 test_pkgs=("${run_pkgs[@]}" googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick
-           clang libclang-rt-14-dev libpng-dev)
+           clang libclang-rt-14-dev python3)
 
 case "${1:-test}" in
   run) pkgs=("${run_pkgs[@]}") ;;
