@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,58 @@ mode_t creation_mode() {
     return 0666 & ~mask;
 }
 
+// The library's own file writer drops the failure of the last buffer's
+// write when it closes the file, so a file that fails only there (a small
+// one on a full disk) would pass as written, empty or cut short, and be
+// renamed over a good one. The PCX writer is given this sink instead: it
+// writes to a descriptor of ours, remembers the first failure and stops
+// writing after it.
+struct FdSink {
+    int fd;
+    bool failed;
+    size_t used;
+    unsigned char buf[8192];
+};
+
+bool sink_flush(FdSink &s) {
+    size_t done = 0;
+    while (!s.failed && done < s.used) {
+        const ssize_t n = write(s.fd, s.buf + done, s.used - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) s.failed = true;
+        else done += size_t(n);
+    }
+    s.used = 0;
+    return !s.failed;
+}
+
+int sink_putc(int c, void *user) {
+    FdSink &s = *static_cast<FdSink *>(user);
+    if (s.failed) return EOF;
+    s.buf[s.used++] = static_cast<unsigned char>(c);
+    if (s.used == sizeof s.buf && !sink_flush(s)) return EOF;
+    return c & 0xFF;
+}
+
+long sink_fwrite(const void *p, long n, void *user) {
+    const auto *bytes = static_cast<const unsigned char *>(p);
+    for (long i = 0; i < n; ++i) {
+        if (sink_putc(bytes[i], user) == EOF) return i;
+    }
+    return n;
+}
+
+int sink_fclose(void *user) { return sink_flush(*static_cast<FdSink *>(user)) ? 0 : EOF; }
+int sink_getc(void *) { return EOF; }
+int sink_ungetc(int, void *) { return EOF; }
+long sink_fread(void *, long, void *) { return 0; }
+int sink_fseek(void *, int) { return -1; }
+int sink_feof(void *) { return 0; }
+int sink_ferror(void *user) { return static_cast<FdSink *>(user)->failed; }
+
+PACKFILE_VTABLE fd_sink_vtable = {sink_fclose, sink_getc,  sink_ungetc, sink_fread, sink_putc,
+                                  sink_fwrite, sink_fseek, sink_feof,   sink_ferror};
+
 }  // namespace
 
 // Writes bmp to path through a temporary file beside it: ".NAME.XXXXXX" in
@@ -49,19 +102,15 @@ bool write_pcx_whole(const char *path, BITMAP *bmp) {
         return false;
     const int fd = mkstemp(temp);
     if (fd < 0) return false;
-    const bool chmod_ok = fchmod(fd, creation_mode()) == 0;
-    close(fd);
-    // The name is ours now (mkstemp made it); the library writes it anew.
-    PACKFILE *f = chmod_ok ? pack_fopen(temp, F_WRITE) : nullptr;
-    if (!f) {
-        unlink(temp);
-        return false;
+    FdSink sink{fd, false, 0, {}};
+    PACKFILE *f = fchmod(fd, creation_mode()) == 0 ? pack_fopen_vtable(&fd_sink_vtable, &sink) : nullptr;
+    bool ok = f != nullptr;
+    if (f) {
+        ok = save_pcx_pf(f, bmp, nullptr) == 0;
+        ok = pack_ferror(f) == 0 && ok;
+        ok = pack_fclose(f) == 0 && ok;  // writes the last buffer
     }
-    // save_pcx would drop the result of the last flush on close; writing
-    // through our own file lets every step be examined.
-    bool ok = save_pcx_pf(f, bmp, nullptr) == 0;
-    ok = pack_ferror(f) == 0 && ok;
-    ok = pack_fclose(f) == 0 && ok;
+    ok = close(fd) == 0 && ok;
     if (ok) ok = std::rename(temp, path) == 0;
     if (!ok) unlink(temp);
     return ok;
