@@ -468,6 +468,22 @@ TEST_F(ExporterTest, SheetCellsLineUpOnTheReferencePoint) {
     EXPECT_EQ(got, "c0_sheet.png 2 2 7 6 4 3 [0, 2]\n");
 }
 
+// Offsets far apart would make cells of 65536 x 65536 pixels: the sheet
+// is refused with a message instead of allocating gigabytes, and the
+// images themselves are still written.
+TEST_F(ExporterTest, SheetTooLargeIsReportedNotAllocated) {
+    lecb::CostumeSpec c;
+    c.images = {image(1, 1, -32768, -32768, 16, 0), image(1, 1, 32767, 32767, 16, 1)};
+    c.tables = {{Slot::of(0), Slot::of(1)}};
+    ASSERT_TRUE(lecb::write_file(lec, lecb::lec_file({lecb::Room{{lecb::clut(palette_a())}, {cost_block(c)}}})));
+    const Outcome r = exporter({"-s", "-o", "out", lec.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "vestrel-export: costume 0: the sheet would be 131072 x 65536 pixels, too large; not written\n"
+              "2 images and 0 sheets of 1 costume written to out\n");
+    EXPECT_EQ(written(), (std::set<std::string>{"out/c0_t0_i0.png", "out/c0_t0_i1.png", "out/index.json"}));
+}
+
 // --- Files in the way. ---
 
 // Without --force nothing is written and the first file in the way, in
