@@ -185,7 +185,7 @@ Bytes lec_file(const std::vector<Room> &rooms) { return mask(lec_unmasked(rooms)
 bool write_file(const std::string &path, const Bytes &b) {
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
+    const bool ok = b.empty() || std::fwrite(b.data(), 1, b.size(), f) == b.size();
     return std::fclose(f) == 0 && ok;
 }
 
