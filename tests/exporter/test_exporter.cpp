@@ -61,18 +61,6 @@ Image image(uint16_t w, uint16_t h, int16_t x, int16_t y, int colors, int seed) 
     return img;
 }
 
-// The builder writes the DOTT mark "CO" two bytes early (at 10 and 11);
-// the layout has it at 12 and 13.
-Bytes cost_block(const lecb::CostumeSpec &spec) {
-    Bytes b = lecb::costume(spec);
-    if (spec.dott) {
-        b[10] = b[11] = 0;
-        b[12] = 'C';
-        b[13] = 'O';
-    }
-    return b;
-}
-
 lecb::CostumeSpec costume0() {
     lecb::CostumeSpec c;
     c.colors = 16;
@@ -109,9 +97,9 @@ lecb::CostumeSpec costume3_empty() {
 }
 
 Bytes test_file() {
-    lecb::Room r0{{lecb::clut(palette_a())}, {cost_block(costume0()), cost_block(costume1_malformed())}};
-    lecb::Room r1{{}, {cost_block(costume2())}};
-    lecb::Room r2{{lecb::pals(palette_b())}, {cost_block(costume3_empty())}};
+    lecb::Room r0{{lecb::clut(palette_a())}, {lecb::costume(costume0()), lecb::costume(costume1_malformed())}};
+    lecb::Room r1{{}, {lecb::costume(costume2())}};
+    lecb::Room r2{{lecb::pals(palette_b())}, {lecb::costume(costume3_empty())}};
     return lecb::lec_file({r0, r1, r2});
 }
 
@@ -475,7 +463,7 @@ TEST_F(ExporterTest, SheetTooLargeIsReportedNotAllocated) {
     lecb::CostumeSpec c;
     c.images = {image(1, 1, -32768, -32768, 16, 0), image(1, 1, 32767, 32767, 16, 1)};
     c.tables = {{Slot::of(0), Slot::of(1)}};
-    ASSERT_TRUE(lecb::write_file(lec, lecb::lec_file({lecb::Room{{lecb::clut(palette_a())}, {cost_block(c)}}})));
+    ASSERT_TRUE(lecb::write_file(lec, lecb::lec_file({lecb::Room{{lecb::clut(palette_a())}, {lecb::costume(c)}}})));
     const Outcome r = exporter({"-s", "-o", "out", lec.string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
