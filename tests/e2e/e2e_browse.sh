@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086,SC2206  # a point is "x y", split into two arguments on purpose
 # The viewer in a real X window: it opens on the first costume with images,
 # shows the crosshair, the image at its offsets (with its mask-coloured hole
 # see-through) and the swatches; the arrows, Page Down and Page Up move;

@@ -26,18 +26,7 @@ drawn() {
 wait_until "the first costume" drawn
 # Seven costumes, one without images: six pictures in all.
 for n in 1 2 3 4 5; do
-    shot_stable "$WORK/before.png"
-    xdotool key --clearmodifiers Next
-    deadline=$((SECONDS + E2E_TIMEOUT)) resend=$((SECONDS + E2E_TIMEOUT / 3))
-    until shot "$WORK/now.png" && (($(differing_pixels "$WORK/before.png" "$WORK/now.png") > 0)); do
-        kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended at costume $n: $(cat "$WORK/xmessage.log" 2>/dev/null)"
-        ((SECONDS < deadline)) || fail "Page Down $n changed nothing"
-        if ((SECONDS >= resend)); then
-            xdotool key --clearmodifiers Next
-            resend=$deadline
-        fi
-        sleep 0.1
-    done
+    press_for_change Next
     wait_until "costume $n drawn" drawn
 done
 press_escape_to_exit

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086,SC2206  # a point is "x y", split into two arguments on purpose
 # F10, F11 and F12 in a real window: each writes its PCX files into the
 # working directory before its alert opens, the alert closes with Enter
 # and gives back the picture it covered, and the files hold the image.
@@ -49,7 +50,7 @@ export_with() {
     done
     local want got
     want=$(printf '%s\n' "$@" | sort)
-    got=$(ls -A "$OUT" | sort)
+    got=$(find "$OUT" -mindepth 1 -printf "%f\n" | sort)
     [[ "$got" == "$want" ]] || fail "after $key the directory holds [$got], expected [$want]"
     deadline=$((SECONDS + E2E_TIMEOUT))
     resend=$((SECONDS + E2E_TIMEOUT / 3))

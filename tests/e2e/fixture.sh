@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # read by the scripts that source it
 # What the fixture written by e2e_fixture looks like on screen: colours as
 # RRGGBB and window points (back buffer point times 2 across, 2.4 down,
 # taken in the middle of each feature).

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2317  # helpers are called through wait_until
 # Shared by the end-to-end tests and scripts/screenshot.sh: a private X
 # server, a stand-in for xmessage, the viewer's window, keys, screenshots
 # and pixels. Source it from a bash script running with `set -euo pipefail`.
@@ -213,6 +214,24 @@ press() {
             fail "timed out waiting for $what after $key: $LAST_MISMATCH"
         fi
         if ((SECONDS >= resend)) && [[ "$(differing_pixels "$WORK/before.png" "$WORK/now.png")" == 0 ]]; then
+            xdotool key --clearmodifiers "$key"
+            resend=$deadline
+        fi
+        sleep 0.1
+    done
+}
+
+# press_for_change KEY: presses the key and waits for the screen to change
+# (pressing once more, as press does, if it seems lost).
+press_for_change() {
+    local key=$1
+    shot_stable "$WORK/before.png"
+    xdotool key --clearmodifiers "$key"
+    local deadline=$((SECONDS + E2E_TIMEOUT)) resend=$((SECONDS + E2E_TIMEOUT / 3))
+    until shot "$WORK/now.png" && (($(differing_pixels "$WORK/before.png" "$WORK/now.png") > 0)); do
+        kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended after $key: $(cat "$WORK/xmessage.log" 2>/dev/null)"
+        ((SECONDS < deadline)) || fail "$key changed nothing on screen"
+        if ((SECONDS >= resend)); then
             xdotool key --clearmodifiers "$key"
             resend=$deadline
         fi
