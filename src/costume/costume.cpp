@@ -239,7 +239,11 @@ bool decode(BlockLocation block, bool indexed) {
                 fatal_error(kMsgNoMemory);
                 return false;
             }
-            clear_bitmap(slot.bitmap);
+            if (indexed) {
+                clear_to_color(slot.bitmap, kUnpaintedIndex);
+            } else {
+                clear_bitmap(slot.bitmap);
+            }
             paint_image(file, block + p.offset + kImageRecordSize, slot.bitmap, p.width, p.height,
                         plan.color_count, colors);
         }

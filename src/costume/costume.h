@@ -45,8 +45,11 @@ bool decode_costume(BlockLocation costume_block);
 
 // The same decoder, painting 8-bit bitmaps whose pixel values are the
 // colour-map indices (0..color_count-1) instead of colours; for exports
-// that write indexed images.
+// that write indexed images. Pixels that no run reached (run data cut by
+// the end of the file) hold kUnpaintedIndex: on screen they keep the
+// cleared colour, black, not the colour of map entry 0.
 bool decode_costume_indexed(BlockLocation costume_block);
+constexpr int kUnpaintedIndex = 255;
 
 // Destroys the bitmap of every slot of all 16 tables and sets it to none.
 void release_costume_bitmaps();

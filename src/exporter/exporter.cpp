@@ -136,6 +136,18 @@ std::vector<uint8_t> alpha_for(int clear) {
     return alpha;
 }
 
+// Pixels that no run reached are black in the viewer; they carry
+// kUnpaintedIndex in the indexed bitmaps, which only a damaged costume
+// has. Only then does the palette grow to reach that index, in black.
+void cover_unpainted(IndexedImage &image) {
+    for (const uint8_t *row : image.rows) {
+        if (std::memchr(row, kUnpaintedIndex, image.width)) {
+            image.palette.resize(size_t(kUnpaintedIndex) + 1, PngColor{0, 0, 0});
+            return;
+        }
+    }
+}
+
 // A slot's 8-bit bitmap of colour-map indices as a PNG with the costume's
 // colours. The transparent index only counts when the costume has it.
 bool write_slot_png(const std::string &path, const CostumeSurvey &s, BITMAP *bmp, int transparent,
@@ -146,6 +158,7 @@ bool write_slot_png(const std::string &path, const CostumeSurvey &s, BITMAP *bmp
     for (int y = 0; y < bmp->h; ++y) image.rows.push_back(bmp->line[y]);
     image.palette.assign(s.rgb, s.rgb + s.colors);
     if (transparent < s.colors) image.alpha = alpha_for(transparent);
+    cover_unpainted(image);
     return write_indexed_png(path, image, error);
 }
 
@@ -177,6 +190,7 @@ bool write_sheet_png(const std::string &path, const CostumeSurvey &s, int transp
     image.alpha.assign(size_t(s.colors) + 1, 255);
     image.alpha[background] = 0;
     if (transparent >= 0 && transparent < s.colors) image.alpha[size_t(transparent)] = 0;
+    cover_unpainted(image);
     return write_indexed_png(path, image, error);
 }
 

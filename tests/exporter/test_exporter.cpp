@@ -551,3 +551,28 @@ TEST_F(ExporterTest, IndexJsonDescribesTheExport) {
 }
 
 }  // namespace
+
+// Run data cut by the end of the file leaves the rest of the image as the
+// viewer shows it: black, not the colour of colour-map entry 0.
+TEST_F(ExporterTest, PixelsNoRunReachedStayBlack) {
+    lecb::CostumeSpec c;
+    for (int i = 0; i < 16; ++i) c.color_map[size_t(i)] = uint8_t(20 + 7 * i);
+    Image cut;
+    cut.width = cut.height = 2;
+    cut.runs = Bytes{0x32};  // two pixels of index 3 (column 0), then the file ends
+    c.images = {cut};
+    c.tables = {{Slot::of(0)}};
+    lecb::Room room{{lecb::clut(palette_a())}, {lecb::costume(c)}};
+    ASSERT_TRUE(lecb::write_file(lec, lecb::lec_file({room})));
+
+    const Outcome r = exporter({"-q", "-o", "out", lec.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Picture p = read_picture(dir / "out" / "c0_t0_i0.png");
+    ASSERT_EQ(p.pixels.size(), 4u);
+    const lecb::Rgb three = palette_a()[c.color_map[3]];
+    const Rgba painted{three.r, three.g, three.b, 255}, black{0, 0, 0, 255};
+    EXPECT_EQ(p.at(0, 0), painted);
+    EXPECT_EQ(p.at(0, 1), painted);
+    EXPECT_EQ(p.at(1, 0), black);
+    EXPECT_EQ(p.at(1, 1), black);
+}
