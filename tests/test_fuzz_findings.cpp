@@ -9,7 +9,9 @@
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator keeps its own count (its header is not always
+// installed with the compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "costume/costume.h"
