@@ -34,6 +34,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, Seconds> seconds;
 
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
@@ -86,7 +88,7 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     bench_start();
-    RatioReporter reporter;
+    RatioReporter reporter;  // plain text, no colours: the output often goes to a log
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
