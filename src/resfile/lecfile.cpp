@@ -28,7 +28,11 @@
 #include "resfile/lecfile.h"
 
 #include <allegro.h>
+#include <sys/mman.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,6 +108,33 @@ void add_costume(BlockLocation costume, BlockLocation palette) {
     ++index.count;
 }
 
+}  // namespace
+
+// Asks the kernel to back the pages of a large buffer all at once, before
+// the file is read into it. Faulting them in one by one during the read and
+// again at the first touch of the unmask made loading half as slow again as
+// the read alone; in bulk it costs a few per cent. Only a hint: the whole
+// pages inside the allocation are given, and a kernel that does not know
+// the request (before Linux 5.14) is simply not asked again.
+namespace {
+void populate_pages(uint8_t *data, size_t size) {
+#ifdef __linux__
+    constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE
+    constexpr size_t kWorthIt = size_t{1} << 20;
+    static bool unsupported = false;
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    if (unsupported || size < kWorthIt) return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
+    if (begin < end && madvise(reinterpret_cast<void *>(begin), end - begin, kPopulateWrite) != 0 &&
+        errno == EINVAL) {
+        unsupported = true;
+    }
+#else
+    (void)data;
+    (void)size;
+#endif
+}
 }  // namespace
 
 void unmask_buffer(uint8_t *data, size_t size) {
@@ -226,6 +257,7 @@ bool load_lec_file(const char *path) {
         fatal_error(kMsgNoMemory);
         return false;
     }
+    populate_pages(data, size);
     size_t got = 0;
     while (got < size) {
         const size_t n = std::fread(data + got, 1, size - got, f);
