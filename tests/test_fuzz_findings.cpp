@@ -149,11 +149,15 @@ TEST(PixelCap, RefusedWithoutAllocating) {
         {15 * kSlotsPerTable, 128, 137, true},
         // The same images in one table: 4.5 Mi pixels, made and counted.
         {kSlotsPerTable, 128, 137, false},
+        // 3840 x 1 x 17476 pixels fit under the cap, but the bitmaps' row
+        // pointers would need twice as much again.
+        {15 * kSlotsPerTable, 1, 17476, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.slots) + " slots of " + std::to_string(c.width) + "x" +
                      std::to_string(c.height));
-        ASSERT_EQ(uint64_t(c.slots) * c.width * c.height > kCostumePixelCap, c.refused);
+        // Pixels plus a row pointer (two 32-bit pixels' worth) per row.
+        ASSERT_EQ(uint64_t(c.slots) * (uint64_t(c.width) * c.height + 2 * c.height) > kCostumePixelCap, c.refused);
         Recorder rec;
         ASSERT_TRUE(load_bytes(one_costume_file(costume_of_slots(c.slots, c.width, c.height, {}))));
         const size_t before = heap_in_use();

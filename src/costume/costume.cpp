@@ -115,7 +115,7 @@ bool plan_costume(const ByteView &file, size_t block, CostumePlan &plan) {
             slot.x = static_cast<int16_t>(file.le16_at(record + 4));
             slot.y = static_cast<int16_t>(file.le16_at(record + 6));
             slot.valid = slot.width != 0 && slot.height != 0;
-            if (slot.valid) pixels += uint64_t{slot.width} * slot.height;
+            if (slot.valid) pixels += costume_pixel_cost(slot.width, slot.height);
         }
     }
     return pixels <= kCostumePixelCap;

@@ -56,4 +56,10 @@ void release_costume_bitmaps();
 
 // A costume whose valid images together need more pixels than this is
 // refused before any bitmap is made (real costumes need well under 1 Mi).
+// Each image row also costs the bitmap a row pointer, as much memory as
+// two 32-bit pixels: an image counts as width x height + 2 x height, so
+// that tall, narrow images cannot need three times what the cap allows.
 constexpr uint64_t kCostumePixelCap = uint64_t{64} << 20;
+constexpr uint64_t costume_pixel_cost(uint16_t width, uint16_t height) {
+    return uint64_t{width} * height + 2 * uint64_t{height};
+}
