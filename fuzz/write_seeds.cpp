@@ -38,17 +38,6 @@ CostumeSpec base_costume(bool dott, int colors) {
 
 Bytes other(const char *tag, size_t n) { return block(tag, Bytes(n, 0x11)); }
 
-// The COST block of spec, with the DOTT mark "CO" at offsets 12 and 13
-// where the decoder looks for it (the builder writes it two bytes early).
-Bytes cost_block(const CostumeSpec &spec) {
-    Bytes b = costume(spec);
-    if (spec.dott) {
-        b[10] = b[11] = 0;
-        b[12] = 'C';
-        b[13] = 'O';
-    }
-    return b;
-}
 
 }  // namespace
 
@@ -71,7 +60,7 @@ int main(int argc, char **argv) {
     for (bool dott : {false, true}) {
         for (int colors : {16, 32}) {
             const std::string name = std::string(dott ? "dott" : "mi2") + "_" + std::to_string(colors);
-            const Bytes cost = cost_block(base_costume(dott, colors));
+            const Bytes cost = costume(base_costume(dott, colors));
             add(name + "_clut", {Room{{clut(pal)}, {cost}}});
             add(name + "_pals", {Room{{pals(pal)}, {cost}}});
             add(name + "_no_palette", {Room{{other("RMHD", 6)}, {cost}}});
@@ -96,13 +85,13 @@ int main(int argc, char **argv) {
         c.images.push_back(zero_h);
         c.images.push_back(overrun);
         c.tables.push_back({Slot::of(3), Slot::of(4), Slot::raw(0xFFFF), Slot::raw(0xFFFE), Slot::of(5)});
-        add("mi2_odd_slots", {Room{{clut(pal)}, {cost_block(c)}}});
+        add("mi2_odd_slots", {Room{{clut(pal)}, {costume(c)}}});
         CostumeSpec d = c;
         d.dott = true;
         d.colors = 32;
         d.format_extra = 0x80;
         d.tables.back().push_back(Slot::raw(0xFFF9));
-        add("dott_odd_slots", {Room{{pals(pal)}, {cost_block(d)}}});
+        add("dott_odd_slots", {Room{{pals(pal)}, {costume(d)}}});
     }
 
     // An MI2 colour map whose entries 2 and 3 spell "CO": read as DOTT.
@@ -110,7 +99,7 @@ int main(int argc, char **argv) {
         CostumeSpec c = base_costume(false, 16);
         c.color_map[2] = 'C';
         c.color_map[3] = 'O';
-        add("mi2_map_spells_co", {Room{{clut(pal)}, {cost_block(c)}}});
+        add("mi2_map_spells_co", {Room{{clut(pal)}, {costume(c)}}});
     }
 
     // Many tables, each with one image; a costume of only empty slots.
@@ -120,15 +109,15 @@ int main(int argc, char **argv) {
         for (int t = 0; t < 15; ++t) c.tables.push_back({Slot::of(t % 3)});
         CostumeSpec empty = base_costume(false, 32);
         empty.tables = {{Slot::none(), Slot::none()}};
-        add("fifteen_tables_and_empty", {Room{{clut(pal)}, {cost_block(c), cost_block(empty)}}});
+        add("fifteen_tables_and_empty", {Room{{clut(pal)}, {costume(c), costume(empty)}}});
     }
 
     // Several rooms: palettes found anew per room (CLUT, PALS first, none),
     // blocks of other kinds between costumes, a COST inside ROOM (not a
     // costume) and a PALS without its APAL before a CLUT.
     {
-        const Bytes mi2 = cost_block(base_costume(false, 16));
-        const Bytes dott = cost_block(base_costume(true, 32));
+        const Bytes mi2 = costume(base_costume(false, 16));
+        const Bytes dott = costume(base_costume(true, 32));
         Bytes broken_pals = pals(pal);
         put_tag(broken_pals, find_tag(broken_pals, "APAL"), "XPAL");
         add("three_rooms",
