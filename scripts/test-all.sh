@@ -38,6 +38,9 @@ FUZZ_TIME=$fuzz_seconds FUZZ_BUILD=build-fuzz JOBS=$jobs scripts/fuzz.sh
 
 echo "== Normal build: every test"
 mkdir -p build
-quiet build/configure.log cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The options are given in full: `make run` configures the same directory
+# without tests.
+quiet build/configure.log cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBUILD_TESTING=ON -DVESTREL_E2E=ON -DVESTREL_BENCH=ON -DVESTREL_SANITIZE=OFF
 quiet build/build.log cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
