@@ -7,18 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "viewer/whole_file.h"
+
 namespace {
-
-// The permissions a plain create would give (0666 less the umask), not
-// mkstemp's owner-only ones.
-mode_t creation_mode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
 std::string errno_text() { return std::strerror(errno); }
-
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -27,19 +19,16 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open(const std::string &path, std::string &error) {
-    const size_t slash = path.rfind('/');
-    const size_t base = slash == std::string::npos ? 0 : slash + 1;
-    std::string temp = path.substr(0, base) + "." + path.substr(base) + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
+    const int fd = create_temp_beside(path, temp_);
     if (fd < 0) {
         error = errno_text();
+        temp_.clear();
         return false;
     }
-    temp_ = temp;
     path_ = path;
-    if (fchmod(fd, creation_mode()) != 0 || !(stream_ = fdopen(fd, "wb"))) {
+    if (!(stream_ = fdopen(fd, "wb"))) {
         error = errno_text();
-        if (!stream_) close(fd);
+        close(fd);
         return false;
     }
     return true;
@@ -54,12 +43,10 @@ bool OutputFile::commit(std::string &error) {
         error = errno_text();
         ok = false;
     }
-    if (ok && std::rename(temp_.c_str(), path_.c_str()) != 0) {
-        error = errno_text();
-        ok = false;
-    }
-    if (ok) temp_.clear();  // nothing left to remove
-    return ok;
+    const bool renamed = finish_temp(ok, temp_, path_);
+    if (ok && !renamed) error = errno_text();
+    temp_.clear();  // renamed or removed: nothing left to remove
+    return renamed;
 }
 
 bool write_text_file(const std::string &path, const std::string &data, std::string &error) {

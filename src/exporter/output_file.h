@@ -1,10 +1,5 @@
-// Files written whole or not at all.
-//
-// An output file is written under a temporary name beside its final name
-// (".NAME.XXXXXX" in the same directory) and renamed over the final name
-// only when every step of writing it succeeded. A run that fails half-way,
-// or a disk that fills up, never leaves a cut image under a real name, and
-// never spoils a file that was there before.
+// The exporter's output files: a stdio stream over a file written whole or
+// not at all (viewer/whole_file.h), and the paths around them.
 #pragma once
 
 #include <cstdio>

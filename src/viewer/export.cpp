@@ -10,7 +10,6 @@
 // existing file of the final name stays as it was. Every key gives one
 // alert after the last file, and it tells the truth about failures.
 #include <allegro.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,8 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+
 #include "costume/costume.h"
 #include "viewer/viewer.h"
+#include "viewer/whole_file.h"
 
 namespace {
 
@@ -28,14 +30,6 @@ void library_alert(const char *line1, const char *line2, const char *line3) {
 }
 
 AlertSink current_alert = library_alert;
-
-// Files get the permissions a plain create would give them, not mkstemp's
-// owner-only ones.
-mode_t creation_mode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
 
 // The library's own file writer drops the failure of the last buffer's
 // write when it closes the file, so a file that fails only there (a small
@@ -91,19 +85,13 @@ PACKFILE_VTABLE fd_sink_vtable = {sink_fclose, sink_getc,  sink_ungetc, sink_fre
 
 }  // namespace
 
-// Writes bmp to path through a temporary file beside it: ".NAME.XXXXXX" in
-// the directory of path, so that the rename stays within one directory.
+// Writes bmp to path whole or not at all (see whole_file.h).
 bool write_pcx_whole(const char *path, BITMAP *bmp) {
-    const char *slash = std::strrchr(path, '/');
-    const int dir_length = slash ? int(slash - path + 1) : 0;
-    char temp[4200];
-    if (std::snprintf(temp, sizeof temp, "%.*s.%s.XXXXXX", dir_length, path, path + dir_length) >=
-        int(sizeof temp))
-        return false;
-    const int fd = mkstemp(temp);
+    std::string temp;
+    const int fd = create_temp_beside(path, temp);
     if (fd < 0) return false;
     FdSink sink{fd, false, 0, {}};
-    PACKFILE *f = fchmod(fd, creation_mode()) == 0 ? pack_fopen_vtable(&fd_sink_vtable, &sink) : nullptr;
+    PACKFILE *f = pack_fopen_vtable(&fd_sink_vtable, &sink);
     bool ok = f != nullptr;
     if (f) {
         ok = save_pcx_pf(f, bmp, nullptr) == 0;
@@ -111,9 +99,7 @@ bool write_pcx_whole(const char *path, BITMAP *bmp) {
         ok = pack_fclose(f) == 0 && ok;  // writes the last buffer
     }
     ok = close(fd) == 0 && ok;
-    if (ok) ok = std::rename(temp, path) == 0;
-    if (!ok) unlink(temp);
-    return ok;
+    return finish_temp(ok, temp, path);
 }
 
 void set_alert_sink(AlertSink sink) { current_alert = sink ? sink : library_alert; }
