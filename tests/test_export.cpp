@@ -35,15 +35,6 @@ namespace fs = std::filesystem;
 using lecb::Slot;
 
 constexpr int kShown = 3;  // costume shown: the second of room 2
-constexpr int kMagentaColor = 5;
-
-uint8_t map_entry(int c) { return uint8_t(8 * c + 3); }
-
-lecb::Palette test_palette() {
-    lecb::Palette p = lecb::ramp_palette();
-    p[map_entry(kMagentaColor)] = lecb::Rgb{255, 0, 255};
-    return p;
-}
 
 lecb::Image pattern_image(uint16_t w, uint16_t h) {
     lecb::Image img{w, h, 0, 0, 0, 0, {}, std::nullopt};

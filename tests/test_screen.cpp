@@ -18,16 +18,6 @@ namespace {
 
 using lecb::Slot;
 
-constexpr int kMagentaColor = 5;  // colour-map entry whose palette colour is the mask colour
-
-uint8_t map_entry(int c) { return uint8_t(8 * c + 3); }
-
-lecb::Palette test_palette() {
-    lecb::Palette p = lecb::ramp_palette();
-    p[map_entry(kMagentaColor)] = lecb::Rgb{255, 0, 255};
-    return p;
-}
-
 lecb::CostumeSpec spec_with(int colors, bool dott) {
     lecb::CostumeSpec c;
     c.colors = colors;

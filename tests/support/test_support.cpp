@@ -52,6 +52,12 @@ bool load_bytes(const lecb::Bytes &masked_file) {
     return load_lec_buffer(data, masked_file.size());
 }
 
+lecb::Palette test_palette() {
+    lecb::Palette p = lecb::ramp_palette();
+    p[map_entry(kMagentaColor)] = lecb::Rgb{255, 0, 255};
+    return p;
+}
+
 void release_all() {
     release_costume_bitmaps();
     release_lec_file();

@@ -30,5 +30,12 @@ public:
 // load_lec_file would after reading it. Returns load_lec_buffer's result.
 bool load_bytes(const lecb::Bytes &masked_file);
 
+// A colour map and room palette for screen and export tests: colour-map
+// entry c names palette entry 8c + 3 of the ramp palette, except that the
+// entry named by kMagentaColor is the library's mask colour (255, 0, 255).
+constexpr int kMagentaColor = 5;
+inline uint8_t map_entry(int c) { return uint8_t(8 * c + 3); }
+lecb::Palette test_palette();
+
 // Releases the costume's bitmaps and the file buffer.
 void release_all();
