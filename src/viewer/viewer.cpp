@@ -80,6 +80,17 @@ bool viewer_load_costume() {
     }
 }
 
+namespace {
+
+// A navigation key redraws the screen only when it moved the selection.
+KeyAction after_navigation(bool changed) {
+    if (!changed) return KeyAction::Nothing;
+    viewer_flags.need_redraw = true;
+    return KeyAction::Redraw;
+}
+
+}  // namespace
+
 KeyAction viewer_handle_key(int scancode) {
     switch (scancode) {
         case KEY_ESC:
@@ -101,18 +112,13 @@ KeyAction viewer_handle_key(int scancode) {
             }
             return KeyAction::Nothing;
         case KEY_UP:
+            return after_navigation(table_up());
         case KEY_DOWN:
+            return after_navigation(table_down());
         case KEY_LEFT:
-        case KEY_RIGHT: {
-            bool changed = false;
-            if (scancode == KEY_UP) changed = table_up();
-            if (scancode == KEY_DOWN) changed = table_down();
-            if (scancode == KEY_LEFT) changed = image_left();
-            if (scancode == KEY_RIGHT) changed = image_right();
-            if (!changed) return KeyAction::Nothing;
-            viewer_flags.need_redraw = true;
-            return KeyAction::Redraw;
-        }
+            return after_navigation(image_left());
+        case KEY_RIGHT:
+            return after_navigation(image_right());
         case KEY_F10:
             save_image();
             return KeyAction::Exported;
