@@ -17,7 +17,7 @@ build: deps-run
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -z "$$DISPLAY" ]; then echo "vestrel needs a display (an X server); without one, xvfb-run make run works"; exit 1; fi
+	@if [ -z "$$DISPLAY" ]; then echo "vestrel needs a display (an X server); without one, xvfb-run make run works (package xvfb)"; exit 1; fi
 	$(BUILD)/vestrel $(LEC)
 
 test: deps-test
