@@ -16,14 +16,10 @@ namespace {
 // A w x h image whose pixels cycle through the colours in stripes, so that
 // runs of several lengths (inline and with a length byte) occur.
 Image striped(uint16_t w, uint16_t h, int colors, int16_t x, int16_t y) {
-    Image img;
-    img.width = w;
-    img.height = h;
-    img.x = x;
-    img.y = y;
-    img.pixels.resize(size_t(w) * h);
-    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = uint8_t((i / 7 + i / 23) % unsigned(colors));
-    return img;
+    return image_of(w, h, x, y, [=](int col, int row) {
+        const size_t i = size_t(row) * w + size_t(col);
+        return uint8_t((i / 7 + i / 23) % unsigned(colors));
+    });
 }
 
 CostumeSpec base_costume(bool dott, int colors) {

@@ -37,22 +37,14 @@ using lecb::Slot;
 constexpr int kShown = 3;  // costume shown: the second of room 2
 
 lecb::Image pattern_image(uint16_t w, uint16_t h) {
-    lecb::Image img{w, h, 0, 0, 0, 0, {}, std::nullopt};
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) img.pixels.push_back(uint8_t((3 * i + 5 * j + 1) % 16));
-    }
-    return img;
+    return lecb::image_of(w, h, 0, 0, [](int i, int j) { return uint8_t((3 * i + 5 * j + 1) % 16); });
 }
 
 // 96 x 96 in vertical stripes: a few hundred bytes of column runs in the
 // costume, but some 28 KB as PCX, whose runs go along the rows; more than
 // the 16 KB disk of the full-disk test.
 lecb::Image big_image() {
-    lecb::Image img{96, 96, 0, 0, 0, 0, {}, std::nullopt};
-    for (int j = 0; j < 96; ++j) {
-        for (int i = 0; i < 96; ++i) img.pixels.push_back(uint8_t((7 * i + 2) % 16));
-    }
-    return img;
+    return lecb::image_of(96, 96, 0, 0, [](int i, int) { return uint8_t((7 * i + 2) % 16); });
 }
 
 // Tables: 0 holds six slots of which 0, 2 and 5 are valid; 1 one image; 2

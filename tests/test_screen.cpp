@@ -29,11 +29,7 @@ lecb::CostumeSpec spec_with(int colors, bool dott) {
 // An image whose colour indices vary from pixel to pixel, with index 0 and
 // the mask colour among them.
 lecb::Image pattern_image(uint16_t w, uint16_t h, int16_t x, int16_t y, int colors) {
-    lecb::Image img{w, h, x, y, 0, 0, {}, std::nullopt};
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) img.pixels.push_back(uint8_t((3 * i + 5 * j + 1) % colors));
-    }
-    return img;
+    return lecb::image_of(w, h, x, y, [colors](int i, int j) { return uint8_t((3 * i + 5 * j + 1) % colors); });
 }
 
 // The colour the screen gives colour-map index c.

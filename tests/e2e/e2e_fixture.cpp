@@ -25,13 +25,7 @@ using namespace lecb;
 namespace {
 
 Image solid(uint16_t w, uint16_t h, int16_t x, int16_t y, uint8_t colour) {
-    Image img;
-    img.width = w;
-    img.height = h;
-    img.x = x;
-    img.y = y;
-    img.pixels.assign(size_t(w) * h, colour);
-    return img;
+    return image_of(w, h, x, y, [colour](int, int) { return colour; });
 }
 
 CostumeSpec spec(bool dott, int colors) {

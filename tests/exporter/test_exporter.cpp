@@ -51,14 +51,7 @@ lecb::Palette palette_b() {
 
 // An image whose pixels run through the colour indices 0..colors-1.
 Image image(uint16_t w, uint16_t h, int16_t x, int16_t y, int colors, int seed) {
-    Image img;
-    img.width = w;
-    img.height = h;
-    img.x = x;
-    img.y = y;
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) img.pixels.push_back(uint8_t((seed + 3 * i + 5 * j) % colors));
-    return img;
+    return lecb::image_of(w, h, x, y, [=](int i, int j) { return uint8_t((seed + 3 * i + 5 * j) % colors); });
 }
 
 lecb::CostumeSpec costume0() {

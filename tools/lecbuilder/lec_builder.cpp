@@ -69,6 +69,19 @@ Bytes pals(const Palette &p) {
     return block("PALS", {block("WRAP", {offs, apal(p)})});
 }
 
+Image image_of(uint16_t w, uint16_t h, int16_t x, int16_t y, const std::function<uint8_t(int, int)> &colour) {
+    Image img;
+    img.width = w;
+    img.height = h;
+    img.x = x;
+    img.y = y;
+    img.pixels.reserve(size_t(w) * h);
+    for (int row = 0; row < h; ++row) {
+        for (int col = 0; col < w; ++col) img.pixels.push_back(colour(col, row));
+    }
+    return img;
+}
+
 Bytes encode_runs(const Image &img, int colors) {
     const int shift = colors == 32 ? 3 : 4;
     const unsigned inline_max = colors == 32 ? 7 : 15;

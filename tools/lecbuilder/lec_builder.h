@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +74,10 @@ struct CostumeSpec {
     std::vector<std::vector<Slot>> tables;  // tables 0..14 at most
     std::vector<Image> images;
 };
+
+// A w x h image at offsets (x, y) whose pixel in column col and row row
+// has colour-map index colour(col, row).
+Image image_of(uint16_t w, uint16_t h, int16_t x, int16_t y, const std::function<uint8_t(int col, int row)> &colour);
 
 // Run-length data of an image in column order, at 16 or 32 colours.
 Bytes encode_runs(const Image &img, int colors);
