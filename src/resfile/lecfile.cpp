@@ -101,14 +101,9 @@ bool find_room_palette(const ByteView &file, size_t room, uint32_t room_size,
     return true;
 }
 
-void add_costume(BlockLocation costume, BlockLocation palette) {
-    CostumeIndex &index = lec_index;
-    if (static_cast<size_t>(index.count) == index.entries.size()) index.entries.resize(index.entries.size() * 2);
-    index.entries[index.count] = CostumeEntry{costume, palette};
-    ++index.count;
-}
-
 }  // namespace
+
+namespace {
 
 // Asks the kernel to back the pages of a large buffer all at once, before
 // the file is read into it. Faulting them in one by one during the read and
@@ -116,7 +111,6 @@ void add_costume(BlockLocation costume, BlockLocation palette) {
 // the read alone; in bulk it costs a few per cent. Only a hint: the whole
 // pages inside the allocation are given, and a kernel that does not know
 // the request (before Linux 5.14) is simply not asked again.
-namespace {
 void populate_pages(uint8_t *data, size_t size) {
 #ifdef __linux__
     constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE
@@ -159,59 +153,67 @@ void release_lec_file() {
     lec_index.count = 0;
 }
 
+namespace {
+
+// Walks the rooms of the unmasked file and calls on_costume(costume,
+// palette) for every COST block directly inside an LFLF after its ROOM, in
+// file order. Returns the message of the first malformed block, or nullptr.
+// The checks run in this order and the first that fails is the one named.
+template <typename OnCostume>
+const char *walk_rooms(const ByteView &file, OnCostume on_costume) {
+    if (!file.tag_is(0, "LECF")) return kMsgNotLec;
+    if (!file.tag_is(8, "LOFF") || !file.has(kRoomCountOffset, 1)) return kMsgBadLoff;
+    const unsigned room_count = file.u8_at(kRoomCountOffset);
+    // The first LFLF follows the last room entry directly; the LOFF size
+    // is not consulted. Room entries that run past the end are LOFF's fault.
+    size_t lflf = kFirstRoomEntry + kRoomEntrySize * room_count;
+    if (lflf > file.size) return kMsgBadLoff;
+
+    for (unsigned room = 0; room < room_count; ++room) {
+        BlockHeader lflf_header;
+        if (!read_header(file, lflf, lflf_header) || !tag_equals(lflf_header, "LFLF")) return kMsgBadLflf;
+        const size_t room_block = lflf + kBlockHeaderSize;
+        BlockHeader room_header;
+        if (!read_header(file, room_block, room_header) || !tag_equals(room_header, "ROOM")) return kMsgBadRoom;
+        BlockLocation palette;
+        if (!find_room_palette(file, room_block, room_header.size, palette)) return kMsgBadRoom;
+        // Costume scan: the blocks directly inside LFLF after ROOM.
+        size_t candidate = room_block + room_header.size;
+        while (candidate - lflf < lflf_header.size) {
+            BlockHeader h;
+            if (!read_header(file, candidate, h)) return kMsgBadLflf;
+            if (tag_equals(h, "COST")) on_costume(candidate, palette);
+            candidate += h.size;
+        }
+        lflf += lflf_header.size;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool index_lec_buffer() {
     lec_index.entries.assign(kInitialIndexCapacity, CostumeEntry{});
     lec_index.count = 0;
     const ByteView file = lec_view();
 
-    // The checks run in this order and the first that fails is reported.
-    if (!file.tag_is(0, "LECF")) {
-        fatal_error(kMsgNotLec);
+    // Count first, then fill an index of exactly that size: a file packed
+    // with tiny COST blocks needs 16 bytes of index per 8 bytes of file,
+    // and growing the index as it fills would need three times that.
+    size_t costumes = 0;
+    if (const char *message = walk_rooms(file, [&](BlockLocation, BlockLocation) { ++costumes; })) {
+        fatal_error(message);
         return false;
     }
-    if (!file.tag_is(8, "LOFF") || !file.has(kRoomCountOffset, 1)) {
-        fatal_error(kMsgBadLoff);
+    if (costumes > size_t(INT32_MAX)) {
+        fatal_error(kMsgNoMemory);
         return false;
     }
-    const unsigned room_count = file.u8_at(kRoomCountOffset);
-    // The first LFLF follows the last room entry directly; the LOFF size
-    // is not consulted. Room entries that run past the end are LOFF's fault.
-    size_t lflf = kFirstRoomEntry + kRoomEntrySize * room_count;
-    if (lflf > file.size) {
-        fatal_error(kMsgBadLoff);
-        return false;
-    }
-
-    for (unsigned room = 0; room < room_count; ++room) {
-        BlockHeader lflf_header;
-        if (!read_header(file, lflf, lflf_header) || !tag_equals(lflf_header, "LFLF")) {
-            fatal_error(kMsgBadLflf);
-            return false;
-        }
-        const size_t room_block = lflf + kBlockHeaderSize;
-        BlockHeader room_header;
-        if (!read_header(file, room_block, room_header) || !tag_equals(room_header, "ROOM")) {
-            fatal_error(kMsgBadRoom);
-            return false;
-        }
-        BlockLocation palette;
-        if (!find_room_palette(file, room_block, room_header.size, palette)) {
-            fatal_error(kMsgBadRoom);
-            return false;
-        }
-        // Costume scan: the blocks directly inside LFLF after ROOM.
-        size_t candidate = room_block + room_header.size;
-        while (candidate - lflf < lflf_header.size) {
-            BlockHeader h;
-            if (!read_header(file, candidate, h)) {
-                fatal_error(kMsgBadLflf);
-                return false;
-            }
-            if (tag_equals(h, "COST")) add_costume(candidate, palette);
-            candidate += h.size;
-        }
-        lflf += lflf_header.size;
-    }
+    if (costumes > kInitialIndexCapacity) lec_index.entries.assign(costumes, CostumeEntry{});
+    // The file has been walked whole without a fault: this walk cannot fail.
+    walk_rooms(file, [](BlockLocation costume_block, BlockLocation palette_block) {
+        lec_index.entries[size_t(lec_index.count++)] = CostumeEntry{costume_block, palette_block};
+    });
     return true;
 }
 
