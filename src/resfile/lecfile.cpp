@@ -101,10 +101,6 @@ bool find_room_palette(const ByteView &file, size_t room, uint32_t room_size,
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Asks the kernel to back the pages of a large buffer all at once, before
 // the file is read into it. Faulting them in one by one during the read and
 // again at the first touch of the unmask made loading half as slow again as
